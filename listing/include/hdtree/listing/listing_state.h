@@ -1,0 +1,107 @@
+// The listing's state: the tree text, the folder names of each level, the search record, and the
+// texts, counters and flags of a run.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hdtree/platform/report_file.h"
+#include "hdtree/platform/search.h"
+#include "hdtree/platform/sjis.h"
+
+namespace hdtree {
+
+// The tree text, one line per index. It starts with 50,000 empty lines and grows when a listing
+// writes beyond them, so no line is ever dropped. Reading past the end gives an empty line.
+class LineStore {
+ public:
+  static constexpr int kInitialLines = 50000;
+
+  LineStore();
+  std::string_view operator[](int index) const;
+  void Set(int index, std::string_view text);
+  void Clear(int index) { Set(index, {}); }
+  // Lines the store holds now (at least kInitialLines).
+  int Size() const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// The folder names found at each level: ten rows (levels 0 to 9) that start with 50 columns and
+// grow, so no name is ever dropped. Each cell also keeps the entry's real host name, with which
+// the walk reaches the folder again.
+class FolderNameTable {
+ public:
+  static constexpr int kRows = 10;
+  static constexpr int kInitialColumns = 50;
+
+  FolderNameTable();
+  const AnsiString& operator()(int row, int column) const;
+  const std::string& HostName(int row, int column) const;
+  void Store(int row, int column, AnsiString name, std::string hostName);
+  // Columns row r holds now (at least kInitialColumns).
+  int Columns(int row) const;
+
+ private:
+  struct Cell {
+    AnsiString Name;
+    std::string HostName;
+  };
+  std::array<std::vector<Cell>, kRows> rows_;
+};
+
+// Empty lines written after the last line of a run: they cover what a page at the last scroll
+// position shows beyond it.
+inline constexpr int kBlankLinesAfterLast = 29;
+// Deepest level that gets lines of its own.
+inline constexpr int kDeepestLevel = 9;
+
+struct ListingState {
+  std::unique_ptr<ReportFile> ReportFile;
+  TSearchRec SearchRec;
+  FolderNameTable FolderTable;
+  AnsiString DriveRoot;
+  AnsiString RelativePath;
+  // The same folder as RelativePath by its real host names ("/a/b"), kept alongside by the walk.
+  std::string HostRelativePath;
+  AnsiString SizeDateText;
+  LineStore LineBuffer;
+  AnsiString EntryText;
+  AnsiString ReportFileName;
+  AnsiString DriveLetter;
+  AnsiString HeaderGlyph;
+  AnsiString BlankIndent;
+  AnsiString BarIndent;
+  AnsiString TeeGlyph;
+  AnsiString CornerGlyph;
+  AnsiString FolderName;
+  std::array<AnsiString, kDeepestLevel + 1> LevelIndent;  // pieces 1 to 9; index 0 unused
+  AnsiString HeaderPrefix;
+  AnsiString ChildPrefix;
+  AnsiString CornerLine;
+  int EntryCount = 0;
+  int ListLevel = 0;
+  int TopIndex = 0;
+  int LastLine = 0;
+  int LastSibling = 0;
+  int PendingCorner = 0;
+};
+
+// The texts of the listing, Shift-JIS.
+namespace glyphs {
+inline constexpr std::string_view kBlankIndent = "    ";
+inline constexpr std::string_view kBarIndent = "\x84\xA0  ";        // │ and two spaces
+inline constexpr std::string_view kTeeGlyph = "\x84\xA5\x84\x9F";     // ├─
+inline constexpr std::string_view kCornerGlyph = "\x84\xA4\x84\x9F";  // └─
+// 総ファイル数＝
+inline constexpr std::string_view kCountLabel =
+    "\x91\x8D\x83\x74\x83\x40\x83\x43\x83\x8B\x90\x94\x81\x81";
+inline constexpr std::string_view kFolderSuffix = " <Folder>";
+inline constexpr std::string_view kFixedFirstFolder = "Program Files";
+}  // namespace glyphs
+
+}  // namespace hdtree

@@ -1,0 +1,1 @@
+#include "hdtree/platform/dostime.h"

@@ -1,0 +1,1 @@
+#include "hdtree/platform/scripted_search.h"

@@ -1,0 +1,1 @@
+#include "hdtree/report/report.h"
