@@ -61,7 +61,7 @@ inline constexpr int kBlankLinesAfterLast = 29;
 inline constexpr int kDeepestLevel = 9;
 
 struct ListingState {
-  std::unique_ptr<ReportFile> ReportFile;
+  std::unique_ptr<::hdtree::ReportFile> ReportFile;  // qualified: the member shares the name
   TSearchRec SearchRec;
   FolderNameTable FolderTable;
   AnsiString DriveRoot;
@@ -94,7 +94,7 @@ struct ListingState {
 // The texts of the listing, Shift-JIS.
 namespace glyphs {
 inline constexpr std::string_view kBlankIndent = "    ";
-inline constexpr std::string_view kBarIndent = "\x84\xA0  ";        // │ and two spaces
+inline constexpr std::string_view kBarIndent = "\x84\xA0  ";          // │ and two spaces
 inline constexpr std::string_view kTeeGlyph = "\x84\xA5\x84\x9F";     // ├─
 inline constexpr std::string_view kCornerGlyph = "\x84\xA4\x84\x9F";  // └─
 // 総ファイル数＝
