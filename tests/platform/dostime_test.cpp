@@ -8,29 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "platform_support.h"
+
 namespace hdtree {
 namespace {
-
-// Sets TZ for one test and puts the earlier setting back afterwards.
-class ZoneSetting {
- public:
-  explicit ZoneSetting(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ZoneSetting() {
-    if (old_) {
-      setenv("TZ", old_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
 
 struct Zone {
   const char* name;
@@ -73,7 +54,7 @@ std::int64_t HostTime(const TimeCase& c, const Zone& zone) {
 
 TEST(DateTimeText, PackedAndHostTimesInEachZone) {
   for (const Zone& zone : kZones) {
-    ZoneSetting setting(zone.name);
+    testing::ZoneSetting setting(zone.name);
     for (const TimeCase& c : kTimes) {
       const std::int64_t t = HostTime(c, zone);
       const std::optional<std::uint32_t> packed = PackDosTime(t);
@@ -87,7 +68,7 @@ TEST(DateTimeText, PackedAndHostTimesInEachZone) {
 }
 
 TEST(PackDosTime, FieldLayout) {
-  ZoneSetting setting("UTC");
+  testing::ZoneSetting setting("UTC");
   // 1997-05-12 9:30:24: year 17, month 5, day 12, hour 9, minute 30, 12 two-second steps.
   EXPECT_EQ(PackDosTime(863429424), (17u << 25 | 5u << 21 | 12u << 16 | 9u << 11 | 30u << 5 | 12u));
   EXPECT_EQ(PackDosTime(315532800), 0x00210000u);  // 1980-01-01 0:00:00

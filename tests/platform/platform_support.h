@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace hdtree::testing {
@@ -69,6 +71,29 @@ class TempMount {
   std::string folder_;
   std::string error_;
   bool mounted_ = false;
+};
+
+// Sets TZ for one test and puts the earlier setting back afterwards.
+class ZoneSetting {
+ public:
+  explicit ZoneSetting(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ZoneSetting() {
+    if (old_) {
+      setenv("TZ", old_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+  ZoneSetting(const ZoneSetting&) = delete;
+  ZoneSetting& operator=(const ZoneSetting&) = delete;
+
+ private:
+  std::optional<std::string> old_;
 };
 
 // Open descriptors of the process.
