@@ -84,25 +84,45 @@ TEST(ChangingTree, FolderReplacedByFileBeforeItIsWalkedIsNotEntered) {
 }
 
 TEST(ChangingTree, FolderReplacedByLinkToAnotherFolderIsNotFollowed) {
-  TempDir dir;
-  TempDir outside;
-  MakeFile(outside / "outside.txt");
-  MakeDir(dir / "sub");
-  MakeFile(dir / "sub/old.txt");
+  // The walk stored sub (or sub\inner) as a folder; by the time it lists it, sub is a link to a
+  // folder elsewhere. Links are never entered, so nothing of that folder appears.
+  for (const bool belowSub : {false, true}) {
+    SCOPED_TRACE(belowSub ? "replaced once sub has been read" : "replaced once the root is read");
+    TempDir dir;
+    TempDir outside;
+    MakeFile(outside / "outside.txt");
+    MakeDir(outside / "inner");
+    MakeFile(outside / "inner/outside-inner.txt");
+    MakeDir(dir / "sub");
+    MakeDir(dir / "sub/inner");
+    MakeFile(dir / "sub/inner/old.txt");
 
-  DriveRun run(dir.Path());
-  ChangingSearch changing(run.host);
-  changing.AfterFirst = [&](const AnsiString& pattern) {
-    if (!IsFolderSearch(pattern, "")) return;
-    std::filesystem::remove_all(dir / "sub");
-    Require(symlink(outside.Path().c_str(), (dir / "sub").c_str()) == 0, "symlink");
-  };
-  ASSERT_NO_THROW(run.List(&changing));
+    DriveRun run(dir.Path());
+    ChangingSearch changing(run.host);
+    bool replaced = false;
+    auto replace = [&] {
+      if (replaced) return;
+      replaced = true;
+      std::filesystem::remove_all(dir / "sub");
+      Require(symlink(outside.Path().c_str(), (dir / "sub").c_str()) == 0, "symlink");
+    };
+    if (belowSub) {
+      // Right after sub's listing has delivered inner, its last entry.
+      changing.BeforeNext = [&](int) {
+        if (run.state.SearchRec.Name == "inner") replace();
+      };
+    } else {
+      changing.AfterFirst = [&](const AnsiString& pattern) {
+        if (IsFolderSearch(pattern, "")) replace();
+      };
+    }
+    ASSERT_NO_THROW(run.List(&changing));
+    ASSERT_TRUE(replaced);
 
-  // The walk stored sub as a folder; by the time it lists sub, sub is a link. Links are never
-  // entered, so nothing of the other folder appears on this drive.
-  EXPECT_EQ(run.Count("outside.txt"), 0);
-  EXPECT_EQ(run.Count("old.txt"), 0);
+    EXPECT_EQ(run.Count("outside.txt"), 0);
+    EXPECT_EQ(run.Count("outside-inner.txt"), 0);
+    EXPECT_EQ(run.Count("old.txt"), 0);
+  }
 }
 
 TEST(ChangingTree, FileReplacedByFolderIsListedAsTheFileItWas) {
