@@ -178,15 +178,16 @@ char ResolveTarget(const Options& options, DriveTable& drives) {
   const bool looksLikeFolder =
       target.find('/') != std::string::npos || fs::is_directory(target, error);
   if (!looksLikeFolder) {
-    if (IsDriveForm(target))
+    if (IsDriveForm(target)) {
       throw UsageError("no such drive: " + std::string(1, Lower(target.front())) + ":");
+    }
     if (fs::exists(target, error)) throw UsageError("not a folder: " + target);
     throw UsageError("no such folder: " + target);
   }
 
   const fs::path resolved = fs::canonical(target, error);
   if (error) {
-    if (error == std::errc::no_such_file_or_directory) {
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
       throw UsageError("no such folder: " + target);
     }
     throw UsageError("cannot use " + target + ": " + error.message());
