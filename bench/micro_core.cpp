@@ -127,7 +127,7 @@ void BM_WalkTree(benchmark::State& bs) {
   const auto shape = hdtree::bench::SyntheticShape::ForLines(bs.range(0));
   hdtree::bench::SyntheticDirectorySearch search(shape);
   auto state = std::make_unique<hdtree::ListingState>();
-  state->DriveLetter = "c";
+  state->DriveLetter.assign(1, 'c');
   hdtree::HeadlessWindow window(hdtree::kListAllFiles);
   hdtree::Lister lister(*state, search, window);
   for (auto _ : bs) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "hdtree/platform/search.h"
 
@@ -51,8 +52,16 @@ class SyntheticDirectorySearch : public DirectorySearch {
                   TSearchRec& rec) override {
     (void)path;
     (void)mask;
+    // Only the folders this search made up exist (not the walk's fixed first entry).
     int depth = 0;
-    for (const char c : hostRelative) depth += c == '/';
+    for (std::size_t at = hostRelative.find('/'); at != std::string::npos;
+         at = hostRelative.find('/', at + 1)) {
+      if (hostRelative.compare(at + 1, kFolderStem.size(), kFolderStem) != 0) {
+        rec.FindHandle.reset();
+        return kSearchNoEntry;
+      }
+      ++depth;
+    }
     auto handle = std::make_unique<Handle>();
     handle->Depth = depth;
     handle->Dots = depth == 0 ? 0 : 2;
@@ -104,7 +113,7 @@ class SyntheticDirectorySearch : public DirectorySearch {
     const bool folder = h.Subfolders > 0 && static_cast<std::int64_t>(r) * h.Subfolders / n <
                                                 static_cast<std::int64_t>(r + 1) * h.Subfolders / n;
     if (folder) {
-      rec.Name.assign("folder_");
+      rec.Name.assign(kFolderStem);
       rec.Name += std::to_string(k);
       rec.HostName.assign(rec.Name);
       rec.Attr = faDirectory;
@@ -118,13 +127,15 @@ class SyntheticDirectorySearch : public DirectorySearch {
     rec.HostName.assign(rec.Name);
     rec.Attr = faArchive;
     rec.Size = static_cast<std::int64_t>(k) * 7919 % (10 * 1024 * 1024);
-    rec.Time = kFileTime + static_cast<std::uint32_t>(k % 30);  // the seconds vary
+    rec.Time = kFileTime + static_cast<std::uint32_t>(k % 30);  // 0 to 58 seconds
   }
 
-  // 2003/04/05 12:34:56 and 2001/02/03 0:00:00, packed.
+  // 2003/04/05 12:34:00 (the seconds added per file) and 2001/02/03 0:00:00, packed.
   static constexpr std::uint32_t kFileTime =
-      (23u << 25) | (4u << 21) | (5u << 16) | (12u << 11) | (34u << 5) | 28u;
+      (23u << 25) | (4u << 21) | (5u << 16) | (12u << 11) | (34u << 5);
   static constexpr std::uint32_t kFolderTime = (21u << 25) | (2u << 21) | (3u << 16);
+
+  static constexpr std::string_view kFolderStem = "folder_";
 
   SyntheticShape shape_;
 };
