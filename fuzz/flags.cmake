@@ -6,6 +6,8 @@ if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
 endif()
 add_compile_options(
   -fsanitize=fuzzer-no-link,address,undefined
+  # Some optimisation: a debug build at -O0 spends most of each input setting up the state.
+  -O1
   -fno-sanitize-recover=undefined
   -fno-omit-frame-pointer
   # Bounds checks in the standard containers, so an index past the storage stops the run.

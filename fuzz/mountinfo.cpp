@@ -32,9 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (hasRoot) FUZZ_CHECK(letters.count('c') == 1);
 
   // A device mounted twice has one letter: the lettered mounts besides "/" are no more than the
-  // devices of the table.
+  // devices of the table (a network share is known by its source).
   std::set<std::string> devices;
-  for (const auto& mount : mounts) devices.insert(mount.MajorMinor);
+  for (const auto& mount : mounts) {
+    const bool network = mount.FsType == "nfs" || mount.FsType == "nfs4" ||
+                         mount.FsType == "cifs" || mount.FsType == "smb3" ||
+                         mount.FsType == "fuse.sshfs";
+    devices.insert(network ? "net " + mount.Source : "dev " + mount.MajorMinor);
+  }
   FUZZ_CHECK(drives.size() <= devices.size() + 1);
 
   const hdtree::DriveTable table = hdtree::DriveTable::FromMountInfo(text);
