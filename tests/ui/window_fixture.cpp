@@ -108,7 +108,9 @@ bool IsBlankPage(const QImage& picture) {
 QList<int> RowsWithText(const QImage& picture) {
   QList<int> rows;
   for (int row = 0; row < kPageLineCount; ++row) {
-    if (DarkPixels(picture, PageRow(row)) > 0) rows << row;
+    // Leaves out the row's first pixel, which a descender of the line above may reach.
+    const QRect row_ = PageRow(row).adjusted(0, 1, 0, 0);
+    if (DarkPixels(picture, row_) > 0) rows << row;
   }
   return rows;
 }

@@ -98,7 +98,7 @@ QImage Part(const QImage& picture, const QRect& logical);
 bool HasBlackFrame(const QImage& picture);
 // True for an empty page: the black frame, white inside.
 bool IsBlankPage(const QImage& picture);
-// The rows of the page that hold ink.
+// The rows of the page that hold text.
 QList<int> RowsWithText(const QImage& picture);
 
 // Calls act with the first visible modal widget of type T that shows up (checked every 10 ms,
