@@ -153,12 +153,31 @@ std::optional<dev_t> DeviceOf(const std::string& hostPath) {
   return st.st_dev;
 }
 
-// Opens a host folder and delivers its first entry.
-int StartFolder(const Drive& drive, const std::string& folder, bool atRoot, TSearchRec& rec) {
+// Opens a folder given as a host folder and the names below it, one name at a time, never
+// following a link at any of those names: a folder that became a link after its parent was read
+// is not entered. The host folder itself (a drive root may be a link) is followed. O_DIRECTORY:
+// a FIFO, socket or device in a folder's place is never opened. -1 when it cannot be opened.
+int OpenFolder(const std::string& folder, std::string_view below) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
+  int fd = open(folder.c_str(), kFlags);
+  while (fd >= 0 && !below.empty()) {
+    const std::size_t slash = below.find('/');
+    const std::string name(below.substr(0, slash));
+    below = slash == std::string_view::npos ? std::string_view() : below.substr(slash + 1);
+    if (name.empty()) continue;
+    const int next = openat(fd, name.c_str(), kFlags | O_NOFOLLOW);
+    close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+// Opens a host folder (and the names below it) and delivers its first entry.
+int StartFolder(const Drive& drive, const std::string& folder, std::string_view below, bool atRoot,
+                TSearchRec& rec) {
   const std::optional<dev_t> rootDevice = DeviceOf(drive.HostRoot);
   if (!rootDevice) return kSearchNoEntry;
-  // O_DIRECTORY: a FIFO, socket or device in the folder's place is never opened.
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = OpenFolder(folder, below);
   if (fd < 0) return kSearchNoEntry;
   struct stat self {};
   if (fstat(fd, &self) != 0) {
@@ -203,7 +222,7 @@ int HostDirectorySearch::FindFirst(const AnsiString& path, int mask, TSearchRec&
         drives_.ToHostPath(path.substr(0, split->separator + 1));
     if (!folder) return kSearchNoEntry;
     const bool atRoot = split->separator == 2;
-    return StartFolder(*split->drive, *folder, atRoot, rec);
+    return StartFolder(*split->drive, *folder, {}, atRoot, rec);
   }
   if (split->separator + 1 == path.size()) return kSearchNoEntry;  // no name after the folder
   const std::optional<std::string> entry = drives_.ToHostPath(path);
@@ -217,14 +236,9 @@ int HostDirectorySearch::FindFirstIn(const AnsiString& path, const std::string& 
   if (!split || !split->allEntries) return FindFirst(path, mask, rec);
   rec.FindHandle.reset();
   // The folder by its real host names, whatever its shown names hold.
-  std::string folder = split->drive->HostRoot;
   std::string_view rest = hostRelative;
   while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
-  if (!rest.empty()) {
-    if (folder.back() != '/') folder += '/';
-    folder += rest;
-  }
-  return StartFolder(*split->drive, folder, rest.empty(), rec);
+  return StartFolder(*split->drive, split->drive->HostRoot, rest, rest.empty(), rec);
 }
 
 int HostDirectorySearch::FindNext(TSearchRec& rec) {
