@@ -178,7 +178,7 @@ std::vector<Drive> AssignDriveLetters(const std::vector<MountEntry>& mounts) {
   char next = kFirstOtherLetter;
   for (const MountEntry& m : mounts) {
     if (next > kLastLetter) break;
-    if (m.MountPoint == "/") continue;
+    if (WithoutTrailingSlash(m.MountPoint) == "/") continue;  // "/" is c, in any spelling
     const bool block = StartsWith(m.Source, kDevicePrefix) && m.FsType != kSquashfs;
     if (!block && !IsNetworkType(m.FsType)) continue;
     if (!lettered.insert(deviceKey(m)).second) continue;  // mounted before: no second letter
@@ -235,6 +235,8 @@ const Drive* DriveTable::Find(char letter) const {
 }
 
 std::optional<std::string> DriveTable::ToHostPath(std::string_view drivePath) const {
+  // The host would read such a path only up to the NUL, a different file: it names none.
+  if (drivePath.find('\0') != std::string_view::npos) return std::nullopt;
   if (!HasDriveLetter(drivePath)) {
     if (StartsWith(drivePath, "\\")) {
       // Rooted without a letter: the root of the current directory's drive.
