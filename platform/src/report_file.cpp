@@ -109,23 +109,26 @@ void ReportFile::Write(std::string_view bytes) {
   }
   if (buffer_.size() + bytes.size() > kChunkSize && !buffer_.empty()) Flush();
   if (bytes.size() >= kChunkSize) {
-    buffer_.assign(bytes);
-    Flush();
+    WriteAll(bytes);  // straight from the caller's bytes: a large report is never copied
     return;
   }
   buffer_ += bytes;
 }
 
 void ReportFile::Flush() {
+  WriteAll(buffer_);
+  buffer_.clear();
+}
+
+void ReportFile::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) Fail("write", errno);
     if (n == 0) Fail("write", EIO);
     done += static_cast<std::size_t>(n);
   }
-  buffer_.clear();
 }
 
 void ReportFile::Fail(const char* what, int error) {

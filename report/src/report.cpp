@@ -30,15 +30,7 @@ class ReportFileRelease {
 }  // namespace
 
 std::string ReportBytes(const ListingState& state) {
-  std::size_t size = 0;
-  for (int i = 0; i <= state.LastLine; ++i) size += state.LineBuffer[i].size() + kRecordEnd.size();
-  std::string bytes;
-  bytes.reserve(size);
-  for (int i = 0; i <= state.LastLine; ++i) {
-    bytes += state.LineBuffer[i];
-    bytes += kRecordEnd;
-  }
-  return bytes;
+  return std::string(state.LineBuffer.Records(state.LastLine));
 }
 
 void ReportSaver::SaveReport() {
@@ -78,10 +70,9 @@ void ReportSaver::WriteReport() {
   // written or closed.
   s_.ReportFile = files_.OpenReport(path);
   ReportFileRelease release(s_.ReportFile);
-  for (s_.TopIndex = 0; s_.TopIndex <= s_.LastLine; ++s_.TopIndex) {
-    s_.ReportFile->Write(s_.LineBuffer[s_.TopIndex]);
-    s_.ReportFile->Write(kRecordEnd);
-  }
+  // The line store holds the lines as records already: the whole report is one write.
+  s_.ReportFile->Write(s_.LineBuffer.Records(s_.LastLine));
+  s_.TopIndex = s_.LastLine + 1;  // where the original line-by-line loop leaves its counter
   s_.ReportFile->Commit();
 }
 

@@ -14,22 +14,45 @@
 
 namespace hdtree {
 
-// The tree text, one line per index. It starts with 50,000 empty lines and grows when a listing
-// writes beyond them, so no line is ever dropped. Reading past the end gives an empty line.
+// The tree text, one line per index. It reads as 50,000 empty lines at first and grows when a
+// listing writes beyond them, so no line is ever dropped. Reading past the end gives an empty line.
+//
+// The lines lie back to back in one block of memory, each followed by the report's record end
+// (0D 0A 20), so the listing takes the report's size plus a small index (one offset per 256
+// lines), and the report is written from it in one piece (Records). The block grows by remapping
+// its pages, never by copying. Writing line after line, or a line again, costs its own length
+// only; so does reading a line next to the one read before, which keeps a page draw's cost
+// independent of the listing's length. Writing a line below the last one keeps the lines after
+// it (they move aside, into the free space at the end of the block, and back as they are
+// written again). A line holding a line feed (0A), which no tree line does, switches the store
+// to one string per line for the rest of its life, so any bytes stay correct.
+//
+// A view from operator[] or Records stays valid until the next Set or Clear.
 class LineStore {
  public:
   static constexpr int kInitialLines = 50000;
 
   LineStore();
+  ~LineStore();
+  LineStore(const LineStore&) = delete;
+  LineStore& operator=(const LineStore&) = delete;
+
   std::string_view operator[](int index) const;
   void Set(int index, std::string_view text);
   void Clear(int index) { Set(index, {}); }
   // Lines the store holds now (at least kInitialLines).
   int Size() const;
+  // Lines 0 to lastLine as a report holds them: each line's bytes followed by 0D 0A 20 (an
+  // empty line gives the record end alone). Empty for a lastLine below 0.
+  std::string_view Records(int lastLine) const;
 
  private:
-  std::vector<std::string> lines_;
+  class Arena;
+  std::unique_ptr<Arena> arena_;  // never null
 };
+
+// What follows each line in a report, and in the LineStore.
+inline constexpr std::string_view kLineRecordEnd = "\r\n ";
 
 // The folder names found at each level: ten rows (levels 0 to 9) that start with 50 columns and
 // grow, so no name is ever dropped. Each cell also keeps the entry's real host name, with which

@@ -36,6 +36,7 @@ class ReportFile {
  private:
   ReportFile(std::string target, std::string temp, int fd, bool keepMode, unsigned mode);
   void Flush();
+  void WriteAll(std::string_view bytes);
   void Fail(const char* what, int error);
 
   std::string target_;
