@@ -257,7 +257,7 @@ class DesignTest : public QObject {
     });
     dialog.SetInitialDir("");
     QVERIFY(!dialog.Execute());
-    QVERIFY(*seen);
+    QVERIFY(seen->Done);
     QCOMPARE(filters, dialog.NameFilters());
     QCOMPARE(selected, filters.value(0));
     QCOMPARE(folder, QDir(current.path()).canonicalPath());

@@ -115,7 +115,7 @@ QList<int> RowsWithText(const QImage& picture) {
   return rows;
 }
 
-std::shared_ptr<bool> CloseNextMessageBox(ShownMessage& seen) {
+std::unique_ptr<ModalWatch> CloseNextMessageBox(ShownMessage& seen) {
   return OnModal<QMessageBox>([&seen](QMessageBox* box) {
     seen.Title = box->windowTitle();
     seen.Text = box->text();

@@ -73,6 +73,7 @@ class WindowFixture {
   ListingState& State() { return *state_; }
   DriveTable& Drives() { return drives_; }
   HookedSearch& Search() { return search_; }
+  FileSystem& Files() { return files_; }
 
   // The current directory in drive form that the window is made with.
   AnsiString CurrentDirectory = "E:\\";
@@ -101,28 +102,31 @@ bool IsBlankPage(const QImage& picture);
 // The rows of the page that hold text.
 QList<int> RowsWithText(const QImage& picture);
 
-// Calls act with the first visible modal widget of type T that shows up (checked every 10 ms,
-// for at most 20 seconds). The flag it returns turns true once act has run.
+// Watches for a modal widget of type T (checked every 10 ms, for at most 20 seconds) and
+// hands the first visible one to act. Watching ends when the watch is destroyed.
+struct ModalWatch {
+  QTimer Timer;
+  QElapsedTimer Waited;
+  bool Done = false;
+};
+
 template <class T>
-std::shared_ptr<bool> OnModal(std::function<void(T*)> act) {
-  auto done = std::make_shared<bool>(false);
-  auto* timer = new QTimer;
-  auto waited = std::make_shared<QElapsedTimer>();
-  waited->start();
-  QObject::connect(timer, &QTimer::timeout, [timer, waited, done, act] {
+std::unique_ptr<ModalWatch> OnModal(std::function<void(T*)> act) {
+  auto watch = std::make_unique<ModalWatch>();
+  ModalWatch* w = watch.get();
+  QObject::connect(&w->Timer, &QTimer::timeout, [w, act] {
     T* widget = qobject_cast<T*>(QApplication::activeModalWidget());
     if (widget && widget->isVisible()) {
-      timer->stop();
-      timer->deleteLater();
-      *done = true;
+      w->Timer.stop();
+      w->Done = true;
       act(widget);
-    } else if (waited->elapsed() > 20000) {
-      timer->stop();
-      timer->deleteLater();
+    } else if (w->Waited.elapsed() > 20000) {
+      w->Timer.stop();
     }
   });
-  timer->start(10);
-  return done;
+  w->Waited.start();
+  w->Timer.start(10);
+  return watch;
 }
 
 // What an exception display showed.
@@ -134,7 +138,7 @@ struct ShownMessage {
 };
 
 // Closes the next message box with OK, recording what it showed.
-std::shared_ptr<bool> CloseNextMessageBox(ShownMessage& seen);
+std::unique_ptr<ModalWatch> CloseNextMessageBox(ShownMessage& seen);
 
 }  // namespace hdtree::testing
 
@@ -143,6 +147,7 @@ std::shared_ptr<bool> CloseNextMessageBox(ShownMessage& seen);
 #define HDTREE_QTEST_MAIN(TestClass)        \
   int main(int argc, char** argv) {         \
     hdtree::Application app(argc, argv);    \
+    hdtree::KeepNoSettings();               \
     TestClass test;                         \
     return QTest::qExec(&test, argc, argv); \
   }

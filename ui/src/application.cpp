@@ -25,6 +25,15 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   }
 }
 
+void KeepNoSettings() {
+  // A device, not a folder: no settings file can be made below it.
+  const QString nowhere = QStringLiteral("/dev/null");
+  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    QSettings::setPath(format, QSettings::UserScope, nowhere);
+    QSettings::setPath(format, QSettings::SystemScope, nowhere);
+  }
+}
+
 void ShowExceptionMessage(const QString& message) {
   QMessageBox box(QMessageBox::Critical, WindowTitle(), message + QLatin1Char('.'),
                   QMessageBox::Ok);
@@ -80,10 +89,6 @@ struct HostServices {
   HostFileSystem Files{Drives};
 };
 
-// Where no settings file can ever be made: Qt's file dialog would otherwise keep its history
-// and last folder in the user's settings, and the program keeps no settings of its own.
-constexpr const char* kNoSettings = "/dev/null";
-
 }  // namespace
 
 int RunProgram(ListingState& state, const char* programName) {
@@ -91,9 +96,7 @@ int RunProgram(ListingState& state, const char* programName) {
   int argc = 1;
   std::array<char*, 2> argv{name.data(), nullptr};
   Application app(argc, argv.data());
-  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
-    QSettings::setPath(format, QSettings::UserScope, QString::fromLatin1(kNoSettings));
-  }
+  KeepNoSettings();
 
   std::unique_ptr<HostServices> host;
   RunMainWindow([&] {

@@ -20,6 +20,11 @@ class Application : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Points the per-user settings at a place where no file can be made. Qt's file dialog would
+// otherwise keep its history and last folder there; the program keeps no settings. Call before
+// any dialog is made.
+void KeepNoSettings();
+
 // The exception display: a message box captioned with the window's title, showing the message
 // followed by ".", an error icon and one OK button. Returns when the user has closed it.
 void ShowExceptionMessage(const QString& message);
