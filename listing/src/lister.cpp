@@ -193,7 +193,11 @@ void Lister::FormatSizeDate() {
   if (number.size() < kSizeFieldWidth) text.append(kSizeFieldWidth - number.size(), '.');
   text += number;
   text += kUnitDots;
-  text += rec.HasPackedTime ? DosDateTimeText(rec.Time) : HostDateTimeText(rec.HostTime);
+  if (rec.HasPackedTime) {
+    AppendDosDateTimeText(rec.Time, text);
+  } else {
+    AppendHostDateTimeText(rec.HostTime, text);
+  }
   text += ' ';
 }
 

@@ -29,4 +29,9 @@ std::string DosDateTimeText(std::uint32_t packed);
 // (and an empty text for one it cannot).
 std::string HostDateTimeText(std::int64_t unixSeconds);
 
+// The same texts appended to `out`, with no text of their own to allocate. On a ConvertError
+// nothing is appended.
+void AppendDosDateTimeText(std::uint32_t packed, std::string& out);
+void AppendHostDateTimeText(std::int64_t unixSeconds, std::string& out);
+
 }  // namespace hdtree
