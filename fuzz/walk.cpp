@@ -2,7 +2,8 @@
 // nothing was read or written outside the storage (the sanitizers and the containers' own
 // bounds checks stop the run otherwise), every line is whole Shift-JIS without 0D or 0A, lines
 // LastLine + 1 to LastLine + 29 are empty, LastLine is the number of lines the listings wrote
-// (by a model of the walk over the same tree), and no search is left open.
+// (by a model of the walk over the same tree), the report holds exactly lines 0 to LastLine, and
+// no search is left open.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "hdtree/platform/dostime.h"
 #include "hdtree/platform/scripted_search.h"
 #include "hdtree/platform/sjis.h"
+#include "hdtree/report/report.h"
 
 namespace {
 
@@ -243,6 +245,14 @@ void Run(const Folders& folders, hdtree::ListingState& state,
   FUZZ_CHECK(!window.DrawnPages.empty() && window.DrawnPages.back() == 0);
   FUZZ_CHECK(window.CountLines.back() ==
              AnsiString(hdtree::glyphs::kCountLabel) + std::to_string(state.LastLine));
+
+  // The report holds lines 0 to LastLine, each followed by 0D 0A 20, and nothing else.
+  std::string report;
+  for (int i = 0; i <= state.LastLine; ++i) {
+    report += state.LineBuffer[i];
+    report += "\r\n ";
+  }
+  FUZZ_CHECK(hdtree::ReportBytes(state) == report);
 
   Model model(folders, listMode == hdtree::kListFoldersOnly);
   model.Run();
