@@ -142,6 +142,24 @@ class SmallVolume {
   int error_ = 0;
 };
 
+TEST(OtherVolume, MountPointInsideTheDriveIsListedAndNotEntered) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a tmpfs";
+  TempDir dir;
+  SmallVolume volume(dir / "mnt", "size=64k");
+  if (!volume.Mounted()) GTEST_SKIP() << volume.Why();
+  MakeFile(dir / "mnt/on-other-volume.txt");
+  MakeDir(dir / "plain");
+  MakeFile(dir / "plain/here.txt");
+
+  DriveRun run(dir.Path());
+  run.List();
+
+  EXPECT_EQ(run.Count("on-other-volume.txt"), 0);
+  EXPECT_EQ(run.Count(" mnt <Folder>"), 0);
+  EXPECT_EQ(run.Count(" mnt........1KB....."), 1) << "another volume is listed as a file";
+  EXPECT_EQ(run.Count("here.txt"), 1);
+}
+
 // Names long enough that a few thousand make a report of some hundred kilobytes.
 void AddManyFiles(const std::string& folder, int count) {
   MakeDir(folder);

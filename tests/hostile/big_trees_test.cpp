@@ -152,6 +152,36 @@ TEST(BigTrees, FoldersThatShowTheSameNameListTheirOwnEntries) {
   EXPECT_EQ(below, (std::set<std::string>{"grin.txt", "beam.txt"}));
 }
 
+TEST(BigTrees, FoldersNamedWithSeparatorsControlsAndStrayBytesAreEntered) {
+  // Each name is shown on one line with '?' for what it cannot show, and the folder is still
+  // reached by its real name.
+  struct NameCase {
+    std::string Host;
+    std::string Shown;
+  };
+  const NameCase cases[] = {
+      {"back\\slash", "back?slash"},   {"line\nfeed\r", "line?feed?"},
+      {"yen\xC2\xA5sign", "yen?sign"}, {"stray\xFF\xFE", "stray??"},
+      {"tab\tdel\x7F", "tab?del?"},
+  };
+  TempDir dir;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    MakeDir(dir / cases[i].Host);
+    MakeFile(dir / (cases[i].Host + "/inside" + std::to_string(i)));
+  }
+
+  DriveRun run(dir.Path());
+  run.List();
+
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(run.Count(" " + cases[i].Shown + " <Folder>"), 1) << cases[i].Shown;
+    EXPECT_EQ(run.Count(" inside" + std::to_string(i) + "....."), 1) << cases[i].Shown;
+  }
+  for (const auto& line : run.Lines()) {
+    EXPECT_EQ(line.find_first_of("\r\n\t\x7F"), std::string::npos) << line;
+  }
+}
+
 TEST(BigTrees, NestingFortyLevelsDeepStopsAtTheNinthLevel) {
   constexpr int kDepth = 40;
   TempDir dir;
