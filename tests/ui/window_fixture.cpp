@@ -79,6 +79,11 @@ int DarkPixels(const QImage& picture, const QRect& logical) {
   return dark;
 }
 
+int PixelCount(const QImage& picture, const QRect& logical) {
+  const QRect area = DeviceRect(picture, logical);
+  return area.width() * area.height();
+}
+
 QImage Part(const QImage& picture, const QRect& logical) {
   return picture.copy(DeviceRect(picture, logical));
 }
@@ -108,9 +113,9 @@ bool IsBlankPage(const QImage& picture) {
 QList<int> RowsWithText(const QImage& picture) {
   QList<int> rows;
   for (int row = 0; row < kPageLineCount; ++row) {
-    // Leaves out the row's first pixel, which a descender of the line above may reach.
-    const QRect row_ = PageRow(row).adjusted(0, 1, 0, 0);
-    if (DarkPixels(picture, row_) > 0) rows << row;
+    // Leaves out the row's first pixels, which the line above may reach: the page font's lines
+    // are a little taller than the 12-pixel pitch.
+    if (DarkPixels(picture, PageRow(row).adjusted(0, 2, 0, 0)) > 0) rows << row;
   }
   return rows;
 }

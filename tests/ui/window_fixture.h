@@ -91,8 +91,10 @@ class WindowFixture {
 
 // The page's row i (0 to 25) inside the frame, in the picture's logical pixels.
 QRect PageRow(int row);
-// The dark pixels of a picture within a logical rectangle.
+// The dark pixels of a picture within a logical rectangle, and all its pixels there (both in
+// device pixels).
 int DarkPixels(const QImage& picture, const QRect& logical);
+int PixelCount(const QImage& picture, const QRect& logical);
 // The part of a picture within a logical rectangle, as device pixels.
 QImage Part(const QImage& picture, const QRect& logical);
 // True when the picture's outermost pixels are black: the page's one-pixel frame.

@@ -255,12 +255,12 @@ void TForm1::DrawPage(int firstLine) {
   canvas.setPen(Qt::black);
   canvas.setBackgroundMode(Qt::OpaqueMode);
   canvas.setBackground(Qt::white);
-  const int ascent = canvas.fontMetrics().ascent();
+  const qreal ascent = QFontMetricsF(canvas.font(), &image.Picture()).ascent();
   const LineStore& lines = services_.State.LineBuffer;
   for (int i = 0; i < kPageLineCount; ++i) {
     const std::string_view text = lines[firstLine + i];
     if (text.empty()) continue;
-    const QPoint baseline(kPageTextLeft, kPageTextTop + kPageLinePitch * i + ascent);
+    const QPointF baseline(kPageTextLeft, kPageTextTop + kPageLinePitch * i + ascent);
     canvas.drawText(baseline, QString::fromStdString(SjisToUtf8(text)));
   }
   canvas.end();
