@@ -30,7 +30,24 @@ void Lister::RunListing() {
   window_.AppendCountLine(count);
 }
 
+namespace {
+
+// Lets the search close what it kept open for the walk, when the walk ends in any way.
+class WalkEnd {
+ public:
+  explicit WalkEnd(DirectorySearch& search) : search_(search) {}
+  ~WalkEnd() { search_.ReleaseFolders(); }
+  WalkEnd(const WalkEnd&) = delete;
+  WalkEnd& operator=(const WalkEnd&) = delete;
+
+ private:
+  DirectorySearch& search_;
+};
+
+}  // namespace
+
 void Lister::WalkTree() {
+  WalkEnd walkEnd(search_);
   s_.ListLevel = 0;
   s_.LastLine = 0;
   s_.LastSibling = 0;
@@ -109,6 +126,8 @@ void Lister::ListFolder() {
   pattern += kSearchAll;
 
   TSearchRec& rec = s_.SearchRec;
+  // Folders only: of an entry the listing reads only its names and whether it is a folder.
+  search_.SetFileDetails(window_.ListMode() != kListFoldersOnly);
   SearchGuard ending(search_, rec);  // the search ends on every path, exceptions included
   AnsiString line;
 

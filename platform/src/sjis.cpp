@@ -205,8 +205,8 @@ bool AppendSjis(Converter& converter, char32_t cp, bool asName, AnsiString& out)
   return true;
 }
 
-AnsiString ConvertUtf8(std::string_view text, bool asName) {
-  AnsiString out;
+void ConvertUtf8(std::string_view text, bool asName, AnsiString& out) {
+  out.clear();
   out.reserve(text.size());
   Converter* converter = nullptr;
   for (std::size_t i = 0; i < text.size();) {
@@ -227,12 +227,11 @@ AnsiString ConvertUtf8(std::string_view text, bool asName) {
     if (!AppendSjis(*converter, cp, asName, out)) out += kReplacementChar;
     i += length;
   }
-  return out;
 }
 
 }  // namespace
 
-AnsiString HostNameToSjis(std::string_view hostName) {
+void HostNameToSjis(std::string_view hostName, AnsiString& out) {
   bool plain = true;
   for (const char c : hostName) {
     const auto b = static_cast<unsigned char>(c);
@@ -241,11 +240,29 @@ AnsiString HostNameToSjis(std::string_view hostName) {
       break;
     }
   }
-  if (plain) return AnsiString(hostName);
-  return ConvertUtf8(hostName, true);
+  if (plain) {
+    out.assign(hostName);
+    return;
+  }
+  if (hostName.data() >= out.data() && hostName.data() < out.data() + out.size()) {
+    const std::string name(hostName);  // a view into `out`, which is about to be rewritten
+    ConvertUtf8(name, true, out);
+    return;
+  }
+  ConvertUtf8(hostName, true, out);
 }
 
-AnsiString Utf8ToSjis(std::string_view utf8) { return ConvertUtf8(utf8, false); }
+AnsiString HostNameToSjis(std::string_view hostName) {
+  AnsiString out;
+  HostNameToSjis(hostName, out);
+  return out;
+}
+
+AnsiString Utf8ToSjis(std::string_view utf8) {
+  AnsiString out;
+  ConvertUtf8(utf8, false, out);
+  return out;
+}
 
 std::string SjisToUtf8(std::string_view sjis) {
   std::string out;

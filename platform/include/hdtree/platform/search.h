@@ -72,6 +72,17 @@ class DirectorySearch {
 
   // Ends the search; does nothing when none is open.
   virtual void FindClose(TSearchRec& rec) = 0;
+
+  // Whether the searches from now on must deliver every entry in full (true at first). With
+  // false, as a folders-only listing needs, an entry may come with size 0 and no time
+  // (HasPackedTime false, HostTime 0), and an entry that is no directory with attributes that
+  // are right only in not being exactly 16: such a listing reads of an entry nothing but its
+  // names and whether it is a folder. By default every entry comes in full anyway.
+  virtual void SetFileDetails(bool needed) { (void)needed; }
+
+  // Closes what the search keeps open from one search to the next (the folders through which
+  // it reaches the next folder of a walk). The walk calls it when it ends. Nothing by default.
+  virtual void ReleaseFolders() {}
 };
 
 // Closes the search in a record when it goes out of scope.

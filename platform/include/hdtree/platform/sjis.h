@@ -18,6 +18,8 @@ inline constexpr char kReplacementChar = '?';
 // 0x5C (the backslash and the yen sign). The result is therefore always one line and never holds
 // a path separator. Pure ASCII names take a fast path.
 AnsiString HostNameToSjis(std::string_view hostName);
+// The same into `out`, whose storage is reused: no allocation per name once it is large enough.
+void HostNameToSjis(std::string_view hostName, AnsiString& out);
 
 // Converts Shift-JIS text to UTF-8 for display. Bytes that do not form a CP932 character become
 // U+FFFD. Never throws.
