@@ -42,12 +42,14 @@ void ReportSaver::SaveReport() {
     if (window_.ListMode() == kListFoldersOnly) s_.ReportFileName = kReportFoldersOnly;
 
     // An existing report proves the folder exists; otherwise the folder is made in the drive
-    // root. A folder that exists already, or a root that cannot be reached, makes no difference.
+    // root. A folder that exists already makes no difference; a root that cannot be reached
+    // gets none, and no folder is made in whatever folder was current instead.
     SearchGuard ending(search_, s_.SearchRec);
     const AnsiString reportPath = ReportFolderPath(s_.DriveRoot) + s_.ReportFileName;
     if (search_.FindFirst(reportPath, faAnyFile, s_.SearchRec) != kSearchFound) {
-      files_.ChangeDirectory(s_.DriveRoot + "\\");
-      files_.CreateFolder(AnsiString(kReportFolder));
+      if (files_.ChangeDirectory(s_.DriveRoot + "\\")) {
+        files_.CreateFolder(AnsiString(kReportFolder));
+      }
     }
   }
   WriteReport();

@@ -116,6 +116,47 @@ TEST(NoAccess, FoldersTheUserMayNotReadAddNothingAndTheWalkGoesOn) {
   EXPECT_NE(out.find("Permission denied"), std::string::npos) << out;
 }
 
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  return names;
+}
+
+// Restores the process's current directory.
+class CwdGuard {
+ public:
+  CwdGuard() : saved_(std::filesystem::current_path()) {}
+  ~CwdGuard() {
+    std::error_code ignored;
+    std::filesystem::current_path(saved_, ignored);
+  }
+  CwdGuard(const CwdGuard&) = delete;
+  CwdGuard& operator=(const CwdGuard&) = delete;
+
+ private:
+  std::filesystem::path saved_;
+};
+
+TEST(NoAccess, SaveOntoADriveWhoseRootIsGoneMakesNoFolderElsewhere) {
+  TempDir dir;
+  TempDir elsewhere;
+  CwdGuard cwd;
+  MakeDir(dir / "drive");
+  DriveRun run(dir / "drive");
+  run.List();
+  // The drive's folder goes away after the listing; the process stands in another folder.
+  Require(rmdir((dir / "drive").c_str()) == 0, "rmdir");
+  Require(chdir(elsewhere.Path().c_str()) == 0, "chdir");
+
+  run.saveWindow.Mode = kSaveAutomatic;
+  EXPECT_THROW(run.Save(), FileError);
+  // The report folder belongs in the drive's root and nowhere else.
+  EXPECT_EQ(Entries(elsewhere.Path()), std::vector<std::string>{});
+  EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{});
+}
+
 // A small tmpfs mounted for one test; unmounted at the end.
 class SmallVolume {
  public:
@@ -177,14 +218,6 @@ void Fill(const std::string& path) {
   while (write(fd, block.data(), 1) > 0) {
   }
   close(fd);
-}
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  return names;
 }
 
 TEST(SaveOntoVolume, FullVolumeKeepsTheEarlierReportWholeAndSaysWhy) {
