@@ -127,7 +127,12 @@ std::vector<std::string> Entries(const std::string& folder) {
 // Restores the process's current directory.
 class CwdGuard {
  public:
-  CwdGuard() : saved_(std::filesystem::current_path()) {}
+  // An automatic save of an earlier test may have left the process in a folder since removed.
+  CwdGuard() {
+    std::error_code error;
+    saved_ = std::filesystem::current_path(error);
+    if (error) saved_ = std::filesystem::temp_directory_path();
+  }
   ~CwdGuard() {
     std::error_code ignored;
     std::filesystem::current_path(saved_, ignored);
