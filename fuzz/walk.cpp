@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,6 +108,19 @@ Folders BuildTree(Reader& in) {
   auto here = [&]() -> std::vector<ScriptedEntry>& {
     return folders[stack.back() + AnsiString(kAll)];
   };
+  // A host folder never holds two entries of one name. Two folders of one name in the scripted
+  // tree would both lead to the same folder below, and the walk would visit it once for each,
+  // at every level: a tree no file system has, and an exponential one.
+  std::map<AnsiString, std::set<AnsiString>> folderNames;
+  auto add = [&](ScriptedEntry& entry) {
+    if (entry.Attr == hdtree::faDirectory && entry.Name != "." && entry.Name != "..") {
+      auto& names = folderNames[stack.back()];
+      const AnsiString name = entry.Name;
+      for (int n = 1; !names.insert(entry.Name).second; ++n)
+        entry.Name = name + "~" + std::to_string(n);
+    }
+    here().push_back(entry);
+  };
   here();
   while (!in.Empty() && entries < kMaxEntries) {
     const std::uint8_t op = in.Byte();
@@ -118,13 +132,13 @@ Folders BuildTree(Reader& in) {
         entry.Attr = hdtree::faArchive;
         entry.Size = Size(in);
         SetTime(in, entry);
-        here().push_back(entry);
+        add(entry);
         break;
       case 2: {  // a folder, entered
         entry.Name = Name(in);
         entry.Attr = hdtree::faDirectory;
         SetTime(in, entry);
-        here().push_back(entry);
+        add(entry);
         if (stack.size() >= kMaxDepth) break;
         stack.push_back(stack.back() + "\\" + entry.Name);
         const std::uint8_t dots = in.Byte() % 4;
@@ -146,12 +160,12 @@ Folders BuildTree(Reader& in) {
         entry.Attr = Attribute(in);
         entry.Size = Size(in);
         SetTime(in, entry);
-        here().push_back(entry);
+        add(entry);
         break;
       case 5:  // a folder whose search finds nothing
         entry.Name = Name(in);
         entry.Attr = hdtree::faDirectory;
-        here().push_back(entry);
+        add(entry);
         break;
     }
     ++entries;
