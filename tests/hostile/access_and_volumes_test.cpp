@@ -204,6 +204,11 @@ TEST(OtherVolume, MountPointInsideTheDriveIsListedAndNotEntered) {
   EXPECT_EQ(run.Count(" mnt <Folder>"), 0);
   EXPECT_EQ(run.Count(" mnt........1KB....."), 1) << "another volume is listed as a file";
   EXPECT_EQ(run.Count("here.txt"), 1);
+
+  run.window.SetListMode(kListFoldersOnly);
+  run.List();
+  EXPECT_EQ(run.Count(" mnt <Folder>"), 0);
+  EXPECT_EQ(run.Count(" plain <Folder>"), 1);
 }
 
 // Names long enough that a few thousand make a report of some hundred kilobytes.

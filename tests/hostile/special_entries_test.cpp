@@ -51,6 +51,12 @@ TEST(SpecialEntries, LinksThatLoopAreListedAndNeverEntered) {
   // line when the folder came first.
   const bool folderFirst = run.state.LineBuffer[1] == std::string(glyphs::kTeeGlyph) + "sub";
   EXPECT_EQ(run.state.LastLine, 3 + 5 + (folderFirst ? 1 : 0));
+
+  // Folders only: the folder's header, and the root's first-entry line when it came first.
+  run.window.SetListMode(kListFoldersOnly);
+  run.List();
+  EXPECT_EQ(run.Count(" sub <Folder>"), 1);
+  EXPECT_EQ(run.state.LastLine, 1 + (folderFirst ? 1 : 0));
 }
 
 TEST(SpecialEntries, FifosSocketsAndDevicesAreListedWithoutBeingOpened) {
