@@ -60,8 +60,7 @@ void Lister::WalkTree() {
   s_.PendingCorner = 0;
 
   // The fixed first entry: a folder of this name is walked first, whether the drive has one.
-  s_.FolderTable.Store(0, 0, AnsiString(glyphs::kFixedFirstFolder),
-                       std::string(glyphs::kFixedFirstFolder));
+  s_.FolderTable.Store(0, 0, glyphs::kFixedFirstFolder, glyphs::kFixedFirstFolder);
   s_.EntryCount = 1;
   ListFolder();
 
@@ -83,7 +82,7 @@ void Lister::WalkTree() {
 void Lister::LevelStep(int level, int index, int rowCount) {
   const auto k = static_cast<std::size_t>(level);
 
-  const AnsiString name = s_.FolderTable(level - 1, index);
+  const AnsiString name(s_.FolderTable(level - 1, index));
   if (IsDotEntry(name)) return;
 
   paths_[k] = paths_[k - 1];

@@ -298,34 +298,76 @@ int LineStore::Size() const {
 std::string_view LineStore::Records(int lastLine) const { return arena_->Records(lastLine); }
 
 FolderNameTable::FolderNameTable() {
-  for (auto& row : rows_) row.resize(kInitialColumns);
+  for (auto& row : rows_) row.Cells.resize(kInitialColumns);
 }
 
-const AnsiString& FolderNameTable::operator()(int row, int column) const {
-  static const AnsiString kEmpty;
-  const auto& cells = rows_.at(static_cast<std::size_t>(row));
-  if (column < 0 || static_cast<std::size_t>(column) >= cells.size()) return kEmpty;
-  return cells[static_cast<std::size_t>(column)].Name;
+const FolderNameTable::Row& FolderNameTable::RowAt(int row) const {
+  return rows_.at(static_cast<std::size_t>(row));
 }
 
-const std::string& FolderNameTable::HostName(int row, int column) const {
-  static const std::string kEmpty;
-  const auto& cells = rows_.at(static_cast<std::size_t>(row));
-  if (column < 0 || static_cast<std::size_t>(column) >= cells.size()) return kEmpty;
-  return cells[static_cast<std::size_t>(column)].HostName;
+std::string_view FolderNameTable::operator()(int row, int column) const {
+  const Row& r = RowAt(row);
+  if (column < 0 || static_cast<std::size_t>(column) >= r.Cells.size()) return {};
+  const Cell& cell = r.Cells[static_cast<std::size_t>(column)];
+  return std::string_view(r.Bytes).substr(cell.Offset, cell.NameLength);
 }
 
-void FolderNameTable::Store(int row, int column, AnsiString name, std::string hostName) {
-  auto& cells = rows_.at(static_cast<std::size_t>(row));
+std::string_view FolderNameTable::HostName(int row, int column) const {
+  const Row& r = RowAt(row);
+  if (column < 0 || static_cast<std::size_t>(column) >= r.Cells.size()) return {};
+  const Cell& cell = r.Cells[static_cast<std::size_t>(column)];
+  if (cell.HostLength == kSameHost) {
+    return std::string_view(r.Bytes).substr(cell.Offset, cell.NameLength);
+  }
+  return std::string_view(r.Bytes).substr(cell.Offset + cell.NameLength, cell.HostLength);
+}
+
+void FolderNameTable::Store(int row, int column, std::string_view name, std::string_view hostName) {
+  Row& r = rows_.at(static_cast<std::size_t>(row));
   if (column < 0) throw std::out_of_range("folder column below zero");
+  const char* bytes = r.Bytes.data();
+  if ((name.data() >= bytes && name.data() < bytes + r.Bytes.size()) ||
+      (hostName.data() >= bytes && hostName.data() < bytes + r.Bytes.size())) {
+    const std::string copyName(name);  // views into this row, which is about to change
+    const std::string copyHost(hostName);
+    return Store(row, column, copyName, copyHost);
+  }
+  if (name.size() >= kSameHost || hostName.size() >= kSameHost) {
+    throw std::length_error("folder name too long");
+  }
   const auto at = static_cast<std::size_t>(column);
-  if (at >= cells.size()) cells.resize(at + 1);
-  cells[at].Name = std::move(name);
-  cells[at].HostName = std::move(hostName);
+  if (at >= r.Cells.size()) r.Cells.resize(at + 1);  // geometric growth inside the vector
+  Cell& cell = r.Cells[at];
+  r.LiveBytes -= cell.NameLength + (cell.HostLength == kSameHost ? 0 : cell.HostLength);
+  cell.Offset = r.Bytes.size();
+  cell.NameLength = static_cast<std::uint32_t>(name.size());
+  r.Bytes += name;
+  if (hostName == name) {
+    cell.HostLength = kSameHost;
+  } else {
+    cell.HostLength = static_cast<std::uint32_t>(hostName.size());
+    r.Bytes += hostName;
+  }
+  r.LiveBytes += name.size() + (cell.HostLength == kSameHost ? 0 : hostName.size());
+  // Every listing rewrites its row from the start: the names it replaced are dropped once they
+  // outweigh the live ones, so a row never holds more than twice what its cells show.
+  constexpr std::size_t kSlack = 4096;
+  if (r.Bytes.size() > 2 * r.LiveBytes + kSlack) Compact(r);
 }
 
-int FolderNameTable::Columns(int row) const {
-  return static_cast<int>(rows_.at(static_cast<std::size_t>(row)).size());
+void FolderNameTable::Compact(Row& row) {
+  std::string bytes;
+  bytes.reserve(row.LiveBytes);
+  for (Cell& cell : row.Cells) {
+    const std::size_t length =
+        cell.NameLength + (cell.HostLength == kSameHost ? 0 : std::size_t{cell.HostLength});
+    const std::size_t offset = bytes.size();
+    bytes.append(row.Bytes, cell.Offset, length);
+    cell.Offset = offset;
+  }
+  row.Bytes = std::move(bytes);
 }
+
+int FolderNameTable::Columns(int row) const { return static_cast<int>(RowAt(row).Cells.size()); }
 
 }  // namespace hdtree

@@ -204,7 +204,7 @@ TEST_P(ListFolderTest, WritesLinesRowAndCorner) {
   EXPECT_EQ(s.LastSibling, c.LastSiblingAfter);
   EXPECT_EQ(s.CornerLine, c.CornerLine);
   std::vector<AnsiString> row;
-  for (int i = 0; i < s.EntryCount; ++i) row.push_back(s.FolderTable(c.ListLevel, i));
+  for (int i = 0; i < s.EntryCount; ++i) row.emplace_back(s.FolderTable(c.ListLevel, i));
   EXPECT_THAT(row, ElementsAreArray(c.Row));
   EXPECT_TRUE(window.Calls.empty());
 }

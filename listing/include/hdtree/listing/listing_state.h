@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,25 +57,38 @@ inline constexpr std::string_view kLineRecordEnd = "\r\n ";
 
 // The folder names found at each level: ten rows (levels 0 to 9) that start with 50 columns and
 // grow, so no name is ever dropped. Each cell also keeps the entry's real host name, with which
-// the walk reaches the folder again.
+// the walk reaches the folder again. A row keeps its names back to back in one block, with 16
+// bytes per cell beside them (a host name equal to the shown one is kept once), so a row of a
+// million folders takes little more than their names. A view stays valid until the next Store
+// into the same row.
 class FolderNameTable {
  public:
   static constexpr int kRows = 10;
   static constexpr int kInitialColumns = 50;
 
   FolderNameTable();
-  const AnsiString& operator()(int row, int column) const;
-  const std::string& HostName(int row, int column) const;
-  void Store(int row, int column, AnsiString name, std::string hostName);
+  std::string_view operator()(int row, int column) const;
+  std::string_view HostName(int row, int column) const;
+  void Store(int row, int column, std::string_view name, std::string_view hostName);
   // Columns row r holds now (at least kInitialColumns).
   int Columns(int row) const;
 
  private:
   struct Cell {
-    AnsiString Name;
-    std::string HostName;
+    std::size_t Offset = 0;
+    std::uint32_t NameLength = 0;
+    std::uint32_t HostLength = kSameHost;  // the host name's bytes follow the name's
   };
-  std::array<std::vector<Cell>, kRows> rows_;
+  static constexpr std::uint32_t kSameHost = 0xFFFFFFFF;
+  struct Row {
+    std::string Bytes;
+    std::vector<Cell> Cells;
+    std::size_t LiveBytes = 0;  // bytes the cells still use; the rest is rewritten names
+  };
+  const Row& RowAt(int row) const;
+  static void Compact(Row& row);
+
+  std::array<Row, kRows> rows_;
 };
 
 // Empty lines written after the last line of a run: they cover what a page at the last scroll
