@@ -1,7 +1,10 @@
 // Time and peak memory of one listing run and its save, over a made-up tree of a given number
 // of lines. Run it once per size, each in a fresh process, since the peak only ever grows:
 //
-//   hdtree-bench-walk LINES [--folders-only] [--save FILE]
+//   hdtree-bench-walk LINES [--folders-only] [--flat] [--save FILE]
+//
+// The tree has ten subfolders per folder down to four levels and files spread over all; with
+// --flat it is one drive root of LINES empty folders (one row of the folder table that long).
 //
 // Prints one line of key=value pairs: the lines listed, the report's size, the seconds of the
 // walk and of the save, and the resident memory (VmHWM, KiB) at start, after the walk and after
@@ -81,10 +84,13 @@ int main(int argc, char** argv) {
   long long lines = 0;
   int listMode = hdtree::kListAllFiles;
   std::string savePath;
+  bool flat = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--folders-only") {
       listMode = hdtree::kListFoldersOnly;
+    } else if (arg == "--flat") {
+      flat = true;
     } else if (arg == "--save" && i + 1 < argc) {
       savePath = argv[++i];
     } else if (lines == 0) {
@@ -92,12 +98,13 @@ int main(int argc, char** argv) {
     }
   }
   if (lines <= 0) {
-    std::fprintf(stderr, "usage: hdtree-bench-walk LINES [--folders-only] [--save FILE]\n");
+    std::fprintf(stderr, "usage: hdtree-bench-walk LINES [--folders-only] [--flat] [--save FILE]\n");
     return 2;
   }
 
   const long startKiB = StatusKiB("VmHWM");
-  const auto shape = hdtree::bench::SyntheticShape::ForLines(lines);
+  const auto shape = flat ? hdtree::bench::SyntheticShape{static_cast<int>(lines), 1, 0}
+                          : hdtree::bench::SyntheticShape::ForLines(lines);
   auto state = std::make_unique<hdtree::ListingState>();
   hdtree::bench::SyntheticDirectorySearch search(shape);
   hdtree::HeadlessWindow window(listMode);
