@@ -122,6 +122,23 @@ void BM_HostNameToSjis(benchmark::State& bs) {
 }
 BENCHMARK(BM_HostNameToSjis)->DenseRange(0, 3);
 
+// The command-line lister's output: a piece of a listing, Shift-JIS to UTF-8.
+void BM_SjisToUtf8(benchmark::State& bs) {
+  std::string piece;
+  const std::string japanese = "\x8E\x91\x97\xBF\x95\xF1\x8D\x90\x8F\x91";  // 資料報告書
+  for (int i = 0; piece.size() < (1u << 20); ++i) {
+    piece += std::string(hdtree::glyphs::kBarIndent) + std::string(hdtree::glyphs::kTeeGlyph) + " ";
+    piece += i % 7 == 0 ? japanese : "document_" + std::to_string(i);
+    piece += ".dat.....1234KB.....2003/04/05 12:34:56 \n";
+  }
+  for (auto _ : bs) {
+    std::string utf8 = hdtree::SjisToUtf8(piece);
+    benchmark::DoNotOptimize(utf8.data());
+  }
+  bs.SetBytesProcessed(bs.iterations() * static_cast<std::int64_t>(piece.size()));
+}
+BENCHMARK(BM_SjisToUtf8)->Unit(benchmark::kMicrosecond);
+
 // A whole run over a made-up tree of about range(0) lines, all files.
 void BM_WalkTree(benchmark::State& bs) {
   const auto shape = hdtree::bench::SyntheticShape::ForLines(bs.range(0));

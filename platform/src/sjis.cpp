@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace hdtree {
@@ -229,6 +230,20 @@ void ConvertUtf8(std::string_view text, bool asName, AnsiString& out) {
   }
 }
 
+// The end of the run of ASCII bytes (below 80) that starts at `from`, eight bytes at a time.
+std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = from;
+  while (i + sizeof(std::uint64_t) <= text.size()) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if ((word & kHighBits) != 0) break;
+    i += sizeof word;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 void HostNameToSjis(std::string_view hostName, AnsiString& out) {
@@ -271,8 +286,9 @@ std::string SjisToUtf8(std::string_view sjis) {
   for (std::size_t i = 0; i < sjis.size();) {
     const auto b = static_cast<unsigned char>(sjis[i]);
     if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
+      const std::size_t end = AsciiRunEnd(sjis, i);  // ASCII is the same in UTF-8: in one piece
+      out.append(sjis.data() + i, end - i);
+      i = end;
     } else if (IsHalfWidthKana(b)) {
       AppendUtf8(kHalfWidthKanaBase + (b - kFirstHalfWidthKana), out);
       ++i;
@@ -295,7 +311,9 @@ std::string SjisToUtf8(std::string_view sjis) {
 bool IsWellFormedSjis(std::string_view sjis) {
   for (std::size_t i = 0; i < sjis.size();) {
     const auto b = static_cast<unsigned char>(sjis[i]);
-    if (b < 0x80 || IsHalfWidthKana(b)) {
+    if (b < 0x80) {
+      i = AsciiRunEnd(sjis, i);
+    } else if (IsHalfWidthKana(b)) {
       ++i;
     } else if (IsLeadByte(b) && i + 1 < sjis.size() &&
                IsTrailByte(static_cast<unsigned char>(sjis[i + 1]))) {
