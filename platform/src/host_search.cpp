@@ -158,7 +158,7 @@ bool HostHandle::NextEntry(const char*& name, unsigned char& type) {
   for (;;) {
     if (at_ >= filled_) {
       if (ended_) return false;
-      if (buffer_ == nullptr) buffer_ = std::make_unique<char[]>(kEntryBufferSize);
+      if (buffer_ == nullptr) buffer_ = std::make_unique_for_overwrite<char[]>(kEntryBufferSize);
       const ssize_t n = getdents64(folder_->Get(), buffer_.get(), kEntryBufferSize);
       if (n <= 0) {  // the end, or a folder that cannot be read further
         ended_ = true;
