@@ -202,16 +202,6 @@ bool HostHandle::Next(TSearchRec& rec) {
   return false;
 }
 
-// The position of the last backslash that is a separator: Shift-JIS trail bytes may be 5C.
-std::size_t LastSeparator(std::string_view path) {
-  std::size_t last = std::string_view::npos;
-  for (std::size_t i = 0; i < path.size();) {
-    if (path[i] == '\\') last = i;
-    i += static_cast<std::size_t>(SjisCharLength(static_cast<unsigned char>(path[i])));
-  }
-  return last;
-}
-
 bool HasDriveLetter(std::string_view path) {
   return path.size() >= 2 &&
          ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z')) &&
@@ -230,7 +220,7 @@ std::optional<SearchPath> Split(const DriveTable& drives, std::string_view path)
   if (!HasDriveLetter(path)) return std::nullopt;
   SearchPath split;
   split.drive = drives.Find(path[0]);
-  split.separator = LastSeparator(path);
+  split.separator = LastSjisSeparator(path);
   if (split.drive == nullptr || split.separator == std::string_view::npos) return std::nullopt;
   split.allEntries = path.substr(split.separator + 1) == kAllEntries;
   return split;

@@ -35,16 +35,6 @@ bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-// The position of the last backslash that is a separator: Shift-JIS trail bytes may be 5C.
-std::size_t LastSeparator(std::string_view path) {
-  std::size_t last = std::string_view::npos;
-  for (std::size_t i = 0; i < path.size();) {
-    if (path[i] == '\\') last = i;
-    i += static_cast<std::size_t>(SjisCharLength(static_cast<unsigned char>(path[i])));
-  }
-  return last;
-}
-
 void Fill(const ScriptedEntry& entry, TSearchRec& rec) {
   rec.Name = entry.Name;
   rec.HostName = entry.Name;
@@ -78,7 +68,7 @@ int ScriptedDirectorySearch::FindFirst(const AnsiString& path, int mask, TSearch
     if (folder == folders_.end() || folder->second.empty()) return kSearchNoEntry;
     handle = std::make_unique<ScriptedHandle>(&folder->second);
   } else {
-    const std::size_t separator = LastSeparator(path);
+    const std::size_t separator = LastSjisSeparator(path);
     if (separator == std::string_view::npos) return kSearchNoEntry;
     const AnsiString pattern = path.substr(0, separator) + std::string(kAllEntries);
     const std::string_view name = std::string_view(path).substr(separator + 1);

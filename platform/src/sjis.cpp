@@ -327,4 +327,13 @@ bool IsWellFormedSjis(std::string_view sjis) {
 
 int SjisCharLength(unsigned char firstByte) { return IsLeadByte(firstByte) ? 2 : 1; }
 
+std::size_t LastSjisSeparator(std::string_view path) {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size();) {
+    if (path[i] == '\\') last = i;
+    i += static_cast<std::size_t>(SjisCharLength(static_cast<unsigned char>(path[i])));
+  }
+  return last;
+}
+
 }  // namespace hdtree

@@ -1,6 +1,7 @@
 // Conversion between host names (UTF-8 bytes) and Shift-JIS text (Windows code page 932).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,9 @@ bool IsWellFormedSjis(std::string_view sjis);
 // Byte length of the Shift-JIS character that begins with the given byte: 2 for a lead byte,
 // 1 otherwise.
 int SjisCharLength(unsigned char firstByte);
+
+// The position of the last backslash of a Shift-JIS path that is a separator (trail bytes may be
+// 0x5C too), or npos when there is none.
+std::size_t LastSjisSeparator(std::string_view path);
 
 }  // namespace hdtree
