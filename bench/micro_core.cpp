@@ -15,6 +15,7 @@
 #include "hdtree/platform/scripted_search.h"
 #include "hdtree/platform/sjis.h"
 #include "hdtree/report/report.h"
+#include "save_to_file.h"
 #include "synthetic_search.h"
 
 namespace {
@@ -184,28 +185,6 @@ void BM_ReportBytes(benchmark::State& bs) {
 }
 BENCHMARK(BM_ReportBytes)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-class FixedDialog : public hdtree::SaveDialog {
- public:
-  explicit FixedDialog(std::string path) : path_(std::move(path)) {}
-  void SetInitialDir(const std::string&) override {}
-  bool Execute() override { return true; }
-  std::string FileName() const override { return path_; }
-
- private:
-  std::string path_;
-};
-
-class ChosenSaveWindow : public hdtree::SaveWindow {
- public:
-  explicit ChosenSaveWindow(std::string path) : dialog_(std::move(path)) {}
-  int SaveMode() const override { return hdtree::kSaveChosen; }
-  int ListMode() const override { return hdtree::kListAllFiles; }
-  hdtree::SaveDialog& Dialog() override { return dialog_; }
-
- private:
-  FixedDialog dialog_;
-};
-
 class ReportOnlyFileSystem : public hdtree::FileSystem {
  public:
   bool ChangeDirectory(const AnsiString&) override { return false; }
@@ -220,7 +199,7 @@ void BM_WriteReport(benchmark::State& bs) {
   auto state = ReportState(static_cast<int>(bs.range(0)));
   const std::string path = std::filesystem::temp_directory_path() / "hdtree-bench-report.txt";
   hdtree::bench::SyntheticDirectorySearch search({});
-  ChosenSaveWindow window(path);
+  ChosenSaveWindow window(path, hdtree::kListAllFiles);
   ReportOnlyFileSystem files;
   hdtree::ReportSaver saver(*state, search, files, window);
   std::int64_t size = 0;

@@ -22,6 +22,7 @@
 #include "hdtree/listing/listing_state.h"
 #include "hdtree/platform/report_file.h"
 #include "hdtree/report/report.h"
+#include "save_to_file.h"
 #include "synthetic_search.h"
 
 namespace {
@@ -40,29 +41,6 @@ long StatusKiB(std::string_view key) {
   }
   return 0;
 }
-
-class FixedDialog : public hdtree::SaveDialog {
- public:
-  explicit FixedDialog(std::string path) : path_(std::move(path)) {}
-  void SetInitialDir(const std::string&) override {}
-  bool Execute() override { return true; }
-  std::string FileName() const override { return path_; }
-
- private:
-  std::string path_;
-};
-
-class ChosenSaveWindow : public hdtree::SaveWindow {
- public:
-  ChosenSaveWindow(std::string path, int listMode) : dialog_(std::move(path)), mode_(listMode) {}
-  int SaveMode() const override { return hdtree::kSaveChosen; }
-  int ListMode() const override { return mode_; }
-  hdtree::SaveDialog& Dialog() override { return dialog_; }
-
- private:
-  FixedDialog dialog_;
-  int mode_;
-};
 
 // Opens reports at host paths; the save's other services are not used by a chosen save.
 class ReportOnlyFileSystem : public hdtree::FileSystem {
@@ -98,7 +76,8 @@ int main(int argc, char** argv) {
     }
   }
   if (lines <= 0) {
-    std::fprintf(stderr, "usage: hdtree-bench-walk LINES [--folders-only] [--flat] [--save FILE]\n");
+    std::fprintf(stderr,
+                 "usage: hdtree-bench-walk LINES [--folders-only] [--flat] [--save FILE]\n");
     return 2;
   }
 

@@ -15,24 +15,6 @@ namespace {
 constexpr int kSpan = 60000;  // beyond the 50,000 lines the store starts with
 constexpr std::size_t kMaxOps = 4000;
 
-class Reader {
- public:
-  Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return at_ >= size_; }
-  std::uint8_t Byte() { return Empty() ? 0 : data_[at_++]; }
-  std::string_view Take(std::size_t length) {
-    if (length > size_ - at_) length = size_ - at_;
-    const std::string_view text(reinterpret_cast<const char*>(data_ + at_), length);
-    at_ += length;
-    return text;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
 std::string_view Model(const std::map<int, std::string>& model, int index) {
   const auto line = model.find(index);
   return line == model.end() ? std::string_view() : std::string_view(line->second);

@@ -35,29 +35,6 @@ constexpr std::size_t kMaxNameLength = 40;
 constexpr std::string_view kAll = "\\*.*";
 constexpr std::string_view kDrive = "z:";
 
-class Reader {
- public:
-  Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return at_ >= size_; }
-  std::uint8_t Byte() { return Empty() ? 0 : data_[at_++]; }
-  std::uint64_t Number(int bytes) {
-    std::uint64_t n = 0;
-    for (int i = 0; i < bytes; ++i) n = n << 8 | Byte();
-    return n;
-  }
-  std::string_view Take(std::size_t length) {
-    if (length > size_ - at_) length = size_ - at_;
-    const std::string_view text(reinterpret_cast<const char*>(data_ + at_), length);
-    at_ += length;
-    return text;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
 // A name as the host search shows it: a host name of any bytes through the host conversion, or
 // one of the names the listing treats specially.
 AnsiString Name(Reader& in) {
