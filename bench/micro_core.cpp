@@ -185,15 +185,6 @@ void BM_ReportBytes(benchmark::State& bs) {
 }
 BENCHMARK(BM_ReportBytes)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-class ReportOnlyFileSystem : public hdtree::FileSystem {
- public:
-  bool ChangeDirectory(const AnsiString&) override { return false; }
-  bool CreateFolder(const AnsiString&) override { return false; }
-  std::unique_ptr<hdtree::ReportFile> OpenReport(const std::string& path) override {
-    return hdtree::ReportFile::Create(path);
-  }
-};
-
 // The whole save of a listing: the records, the temporary file and its rename into place.
 void BM_WriteReport(benchmark::State& bs) {
   auto state = ReportState(static_cast<int>(bs.range(0)));

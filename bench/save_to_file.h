@@ -1,6 +1,7 @@
 // A chosen save into a fixed file, without a dialog: what the benchmarks save through.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -29,4 +30,14 @@ class ChosenSaveWindow : public hdtree::SaveWindow {
  private:
   FixedDialog dialog_;
   int mode_;
+};
+
+// Opens reports at host paths; the save's other services are not used by a chosen save.
+class ReportOnlyFileSystem : public hdtree::FileSystem {
+ public:
+  bool ChangeDirectory(const hdtree::AnsiString&) override { return false; }
+  bool CreateFolder(const hdtree::AnsiString&) override { return false; }
+  std::unique_ptr<hdtree::ReportFile> OpenReport(const std::string& path) override {
+    return hdtree::ReportFile::Create(path);
+  }
 };

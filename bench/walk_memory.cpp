@@ -42,16 +42,6 @@ long StatusKiB(std::string_view key) {
   return 0;
 }
 
-// Opens reports at host paths; the save's other services are not used by a chosen save.
-class ReportOnlyFileSystem : public hdtree::FileSystem {
- public:
-  bool ChangeDirectory(const AnsiString&) override { return false; }
-  bool CreateFolder(const AnsiString&) override { return false; }
-  std::unique_ptr<hdtree::ReportFile> OpenReport(const std::string& path) override {
-    return hdtree::ReportFile::Create(path);
-  }
-};
-
 double Seconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double>(d).count();
 }
